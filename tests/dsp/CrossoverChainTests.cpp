@@ -1,5 +1,5 @@
 #include "CrossoverChain.h"
-#include "../FrequencyResponse.h"
+#include "FrequencyResponse.h"
 
 #include <gtest/gtest.h>
 
