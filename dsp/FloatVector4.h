@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #if defined (__SSE2__) || defined (_M_X64)
  #define VALMORA_USE_SSE 1
@@ -61,6 +63,27 @@ struct FloatVector4
         _mm_store_ps (lanes, value);
         return ((lanes[0] + lanes[1]) + lanes[2]) + lanes[3];
     }
+
+    /** True when any lane of a is greater than the same lane of b. */
+    static bool anyGreater (FloatVector4 a, FloatVector4 b) noexcept { return _mm_movemask_ps (_mm_cmpgt_ps (a.value, b.value)) != 0; }
+
+    /** 2^n for lanes holding whole numbers n in -126 .. 127, built directly from the exponent bits. */
+    static FloatVector4 powerOfTwo (FloatVector4 wholeNumbers) noexcept
+    {
+        const __m128i biased = _mm_add_epi32 (_mm_cvttps_epi32 (wholeNumbers.value), _mm_set1_epi32 (127));
+        return _mm_castsi128_ps (_mm_slli_epi32 (biased, 23));
+    }
+
+    /** Splits lanes holding positive normal numbers into x = mantissa * 2^exponent with the mantissa
+        in [0.5, 1); returns the mantissa and stores the exponent (a whole number) in `exponent`. */
+    static FloatVector4 splitExponent (FloatVector4 x, FloatVector4& exponent) noexcept
+    {
+        const __m128i bits = _mm_castps_si128 (x.value);
+        const __m128i biased = _mm_srli_epi32 (_mm_and_si128 (bits, _mm_set1_epi32 (0x7f800000)), 23);
+        exponent = _mm_cvtepi32_ps (_mm_sub_epi32 (biased, _mm_set1_epi32 (126)));
+        const __m128i mantissa = _mm_or_si128 (_mm_and_si128 (bits, _mm_set1_epi32 ((int) 0x807fffff)), _mm_set1_epi32 (0x3f000000));
+        return _mm_castsi128_ps (mantissa);
+    }
 #else
     float value[4];
 
@@ -100,6 +123,36 @@ struct FloatVector4
     FloatVector4 duplicateLowPairs() const noexcept { return { value[0], value[0], value[1], value[1] }; }
 
     float sum() const noexcept { return ((value[0] + value[1]) + value[2]) + value[3]; }
+
+    static bool anyGreater (FloatVector4 a, FloatVector4 b) noexcept
+    {
+        return a.value[0] > b.value[0] || a.value[1] > b.value[1] || a.value[2] > b.value[2] || a.value[3] > b.value[3];
+    }
+
+    static FloatVector4 powerOfTwo (FloatVector4 wholeNumbers) noexcept
+    {
+        FloatVector4 result;
+        for (int i = 0; i < 4; ++i)
+        {
+            const uint32_t bits = (uint32_t) ((int32_t) wholeNumbers.value[i] + 127) << 23;
+            std::memcpy (&result.value[i], &bits, sizeof (bits));
+        }
+        return result;
+    }
+
+    static FloatVector4 splitExponent (FloatVector4 x, FloatVector4& exponent) noexcept
+    {
+        FloatVector4 mantissa;
+        for (int i = 0; i < 4; ++i)
+        {
+            uint32_t bits;
+            std::memcpy (&bits, &x.value[i], sizeof (bits));
+            exponent.value[i] = (float) ((int32_t) ((bits & 0x7f800000u) >> 23) - 126);
+            bits = (bits & 0x807fffffu) | 0x3f000000u;
+            std::memcpy (&mantissa.value[i], &bits, sizeof (bits));
+        }
+        return mantissa;
+    }
 #endif
 
     FloatVector4& operator+= (FloatVector4 other) noexcept { return *this = *this + other; }
