@@ -121,6 +121,10 @@ bool Distortion::processFrame (float* frame, int32_t numChannels)
     if (numChannels > 2)
         return false;
 
+    // An empty frame has no left channel to read or write.
+    if (numChannels < 1)
+        return true;
+
     const float left = frame[0];
     const float right = numChannels == 2 ? frame[1] : left;
     const FloatVector4 leftBands = mainChains[0].split (left);

@@ -111,8 +111,8 @@ void FourBandEQ::setSampleRate (float newSampleRate)
         highSplitFrequency = 0.0f;
     }
 
-    recomputeAllBands();
-    reset();
+    reset(); // recomputes all four bands at the new rate, then clears the states
+
 }
 
 float FourBandEQ::effectiveGainDb (int32_t band) const noexcept
@@ -233,6 +233,10 @@ bool FourBandEQ::processFrame (float* frame, int32_t numChannels)
     if (numChannels > 2)
         return false;
 
+    // The lanes repeat the channels by index modulo the count, which needs at least one channel.
+    if (numChannels < 1)
+        return true;
+
     FloatVector4 v = laneFrame (frame, numChannels);
 
     for (auto& section : bandSections)
@@ -251,6 +255,9 @@ bool FourBandEQ::processCompensation (float* frame, int32_t numChannels, bool /*
 {
     if (numChannels > 2)
         return false;
+
+    if (numChannels < 1)
+        return true;
 
     // The band sections' compensation copies would be designed at 0 dB, where their numerator
     // equals their denominator and they pass every sample through bit for bit; only the high

@@ -290,4 +290,9 @@ TEST (FourBandEQChannels, ChannelsAreIndependentAndMonoMatchesLeft)
     EXPECT_EQ (frame[0], 0.1f);
     EXPECT_EQ (frame[1], 0.2f);
     EXPECT_EQ (frame[2], 0.3f);
+
+    // An empty frame is left alone rather than read or written.
+    EXPECT_TRUE (stereo.processFrame (frame, 0));
+    EXPECT_TRUE (stereo.processCompensation (frame, 0, false));
+    EXPECT_EQ (frame[0], 0.1f);
 }
