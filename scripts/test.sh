@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds everything including the tests, and runs all tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build
+ctest --test-dir build --output-on-failure -j 2
