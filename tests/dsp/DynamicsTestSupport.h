@@ -37,6 +37,22 @@ inline const std::vector<float> multibandDefaultStyle {
 
 inline const std::vector<float> limiterDefaultStyle { 0.1855f, -0.1005f };
 
+/** The settled gain of the soft-knee compressor law in dB, computed independently in double:
+    threshold, knee and makeup are scaled by the amount. */
+inline double softKneeGainDb (double threshold, double knee, double ratio, double makeup, double amount, double inputDb)
+{
+    const double t = threshold * amount, w = knee * amount, m = makeup * amount;
+    const double s = 1.0 / ratio - 1.0;
+    double f = 0.0;
+
+    if (inputDb >= t + w / 2.0)
+        f = s * (inputDb - t);
+    else if (inputDb >= t - w / 2.0)
+        f = s * (inputDb - t + w / 2.0) * (inputDb - t + w / 2.0) / (2.0 * w);
+
+    return m + f;
+}
+
 struct StereoSignal
 {
     std::vector<float> left, right;
