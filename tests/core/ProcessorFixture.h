@@ -34,6 +34,23 @@ private:
     std::unique_ptr<juce::ScopedJuceInitialiser_GUI> initialiser;
 };
 
+namespace juce
+{
+// JUCE's own single-step of the message loop (what runDispatchLoop repeats); stopping the loop
+// would end it for the rest of the process, so tests step it instead.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+/** Runs the message loop for a while, as a host's event loop would between calls. */
+inline void pumpMessages (int milliseconds)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+
+    while (juce::Time::getMillisecondCounter() < end)
+        if (! juce::dispatchNextMessageOnSystemQueue (true))
+            juce::Thread::sleep (1);
+}
+
 /** Prepares a processor the way a host does: rate and block size details, then prepareToPlay. */
 inline void prepare (juce::AudioProcessor& processor, double sampleRate, int blockSize, int channels = 2)
 {

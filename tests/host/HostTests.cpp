@@ -44,13 +44,6 @@ const HostParameterExpectation expected[26] = {
     { "MBHighMidGain", "MB High Mid Gain", 0.5f }, { "MBHighGain", "MB High Gain", 0.5f },
 };
 
-/** Runs the message loop for a while, as a host's event loop would between calls. */
-void pumpMessages (int milliseconds)
-{
-    juce::Timer::callAfterDelay (milliseconds, [] { juce::MessageManager::getInstance()->stopDispatchLoop(); });
-    juce::MessageManager::getInstance()->runDispatchLoop();
-}
-
 juce::AudioProcessor::BusesLayout layoutOf (juce::AudioChannelSet in, juce::AudioChannelSet out)
 {
     juce::AudioProcessor::BusesLayout buses;
