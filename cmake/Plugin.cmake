@@ -34,3 +34,8 @@ target_link_libraries(Valmora PUBLIC valmora_core)
 target_compile_definitions(Valmora PUBLIC JUCE_FORCE_USE_LEGACY_PARAM_IDS=0)
 
 set(VALMORA_VST3_BUNDLE "${CMAKE_CURRENT_BINARY_DIR}/Valmora_artefacts/$<CONFIG>/VST3/Valmora.vst3")
+
+include(GNUInstallDirs)
+install(DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/Valmora_artefacts/${CMAKE_BUILD_TYPE}/VST3/Valmora.vst3"
+        DESTINATION "${CMAKE_INSTALL_LIBDIR}/vst3"
+        USE_SOURCE_PERMISSIONS)

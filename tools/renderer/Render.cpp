@@ -361,7 +361,13 @@ int run (const Options& options)
         const uint8_t hostWords[24] = {};
         state.append (hostWords, sizeof (hostWords));
         state.append (bytes + offset + fieldsBeforeHostWords, payloadSize - fieldsBeforeHostWords);
-        plugin->setStateInformation (state.getData(), (int) state.getSize());
+        // JUCE's VST3 hosting keeps a plug-in's state as the component's state stream inside a
+        // small XML document; the component stream is exactly the plug-in's own state blob.
+        juce::XmlElement hostState ("VST3PluginState");
+        hostState.createNewChildElement ("IComponent")->addTextElement (state.toBase64Encoding());
+        juce::MemoryBlock hostStateData;
+        juce::AudioProcessor::copyXmlToBinary (hostState, hostStateData);
+        plugin->setStateInformation (hostStateData.getData(), (int) hostStateData.getSize());
     }
 
     for (const auto& name : options.settingOrder)
