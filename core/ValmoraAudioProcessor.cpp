@@ -97,6 +97,11 @@ ValmoraAudioProcessor::ValmoraAudioProcessor()
     createHostParameters();
     loadStartupPreset();
 
+    // From here on state and style loads on the message thread run while the audio thread may be
+    // inside a frame; the modules hand such changes to processBlock instead of applying them.
+    for (auto* module : modules)
+        module->deferParameterChanges();
+
     // The modules start prepared for 44.1 kHz; report their latency now so a host that asks
     // before the first preparation already sees a true figure.
     setLatencySamples (mainChainLatency());
@@ -193,6 +198,18 @@ juce::AudioProcessorEditor* ValmoraAudioProcessor::createEditor()
 }
 
 //==============================================================================
+float ValmoraAudioProcessor::sanitisedInput (float sample) noexcept
+{
+    // Nothing a host sends legitimately comes near 1000 (+60 dBFS); bounding the input there keeps
+    // every gain stage and recursive filter of the chain far from overflow, and NaN becomes silence.
+    constexpr float inputLimit = 1000.0f;
+
+    if (std::fabs (sample) <= inputLimit)
+        return sample;
+
+    return std::isnan (sample) ? 0.0f : std::copysign (inputLimit, sample);
+}
+
 void ValmoraAudioProcessor::prepareToPlay (double newSampleRate, int)
 {
     const double rate = std::max (newSampleRate, 44100.0);
@@ -260,6 +277,9 @@ void ValmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     if (numSamples <= 0)
         return;
 
+    for (auto* module : modules)
+        module->applyPendingParameters();
+
     applyHostParameters (numSamples);
 
     const int numInputChannels = std::min (getTotalNumInputChannels(), buffer.getNumChannels());
@@ -270,9 +290,43 @@ void ValmoraAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     const int numChannels = std::clamp (numInputChannels, 1, 2);
 
     if (numInputChannels > 0)
+    {
         processFrames (buffer, numChannels, numSamples);
 
+        if (! isFinite (buffer, numChannels, numSamples))
+            recoverFromNonFiniteOutput (buffer, numSamples);
+    }
+
     meter.addBlock (buffer.getArrayOfReadPointers(), std::min (numChannels, buffer.getNumChannels()), numSamples);
+}
+
+bool ValmoraAudioProcessor::isFinite (const juce::AudioBuffer<float>& buffer, int numChannels, int numSamples) noexcept
+{
+    for (int channel = 0; channel < numChannels; ++channel)
+    {
+        const float* samples = buffer.getReadPointer (channel);
+        float sum = 0.0f;
+
+        // Any NaN or infinity makes the sum non-finite; a product with 0 keeps the loop branch-free.
+        for (int n = 0; n < numSamples; ++n)
+            sum += samples[n] * 0.0f;
+
+        if (sum != 0.0f)
+            return false;
+    }
+
+    return true;
+}
+
+void ValmoraAudioProcessor::recoverFromNonFiniteOutput (juce::AudioBuffer<float>& buffer, int numSamples) noexcept
+{
+    // A last line of defence: whatever let a NaN or infinity through, the host never receives it
+    // and every filter, envelope and delay starts clean with the next block.
+    for (auto* module : modules)
+        module->reset();
+
+    addDelay.clear();
+    buffer.clear (0, numSamples);
 }
 
 void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int numChannels, int numSamples) noexcept
@@ -290,7 +344,7 @@ void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int
         float main[2] = { 0.0f, 0.0f };
 
         for (int channel = 0; channel < numChannels; ++channel)
-            main[channel] = channels[channel][sample] * in;
+            main[channel] = sanitisedInput (channels[channel][sample]) * in;
 
         for (int position = 0; position < tapIndex; ++position)
             chain[(size_t) (2 + position)]->processFrame (main, numChannels);

@@ -109,6 +109,9 @@ private:
     int mainChainLatency() const;
     void loadStartupPreset();
     void processFrames (juce::AudioBuffer<float>& buffer, int numChannels, int numSamples) noexcept;
+    static float sanitisedInput (float sample) noexcept;
+    static bool isFinite (const juce::AudioBuffer<float>& buffer, int numChannels, int numSamples) noexcept;
+    void recoverFromNonFiniteOutput (juce::AudioBuffer<float>& buffer, int numSamples) noexcept;
     void applyHostParameters (int numSamples) noexcept;
 
     TWGlobalSettings globalSettings;
