@@ -1,5 +1,7 @@
 #include "DSPModule.h"
 
+#include <cassert>
+
 DSPModule::DSPModule()
     : compensationDelay (0)
 {
@@ -67,9 +69,34 @@ float DSPModule::getAndResetMeterValue (int32_t /*band*/)
 
 void DSPModule::setParameter (int32_t index, float normalised)
 {
-    if (normalised == normalisedValues[index])
+    if (normalised == requestedValues[index].load (std::memory_order_relaxed))
         return;
 
+    requestedValues[index].store (normalised, std::memory_order_relaxed);
+
+    if (deferChanges)
+    {
+        pendingChanges.fetch_or (uint64_t { 1 } << index, std::memory_order_release);
+        return;
+    }
+
+    applyNormalised (index, normalised);
+}
+
+void DSPModule::applyPendingParameters() noexcept
+{
+    if (pendingChanges.load (std::memory_order_relaxed) == 0)
+        return;
+
+    uint64_t pending = pendingChanges.exchange (0, std::memory_order_acquire);
+
+    for (int32_t index = 0; pending != 0; ++index, pending >>= 1)
+        if ((pending & 1) != 0)
+            applyNormalised (index, requestedValues[index].load (std::memory_order_relaxed));
+}
+
+void DSPModule::applyNormalised (int32_t index, float normalised)
+{
     normalisedValues[index] = normalised;
     applyParameter (index, parameterTable[index].toRealValue (normalised));
 }
@@ -80,9 +107,12 @@ void DSPModule::initialiseParameters (const ParameterDescriptor* table, int32_t 
     parameterCount = count;
     normalisedValues = storage;
 
+    assert (count <= maxParameters);
+
     for (int32_t index = 0; index < count; ++index)
     {
         normalisedValues[index] = -1.0f;
+        requestedValues[index].store (-1.0f, std::memory_order_relaxed);
         setParameter (index, table[index].normalisedDefault());
     }
 }

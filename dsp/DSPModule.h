@@ -61,7 +61,8 @@ public:
         The base delays by the compensation delay when asked to and a delay is set. */
     virtual bool processCompensation (float* frame, int32_t numChannels, bool withDelay);
 
-    /** The normalised parameter values; `outBytes` receives their size in bytes. */
+    /** The normalised parameter values as applied for processing (see `deferParameterChanges`);
+        `outBytes` receives their size in bytes. */
     virtual const float* getParameterValues (size_t* outBytes) const;
 
     /** Sets every detailed parameter from an array of normalised values in table order. */
@@ -88,7 +89,23 @@ public:
 
     /** Sets a detailed parameter from a normalised value (see the class description). */
     virtual void setParameter (int32_t index, float normalised);
-    virtual float getParameter (int32_t index) const { return normalisedValues[index]; }
+    /** The value last set, whether or not the processing thread has applied it yet. */
+    virtual float getParameter (int32_t index) const { return requestedValues[index].load (std::memory_order_relaxed); }
+
+    /** For a module that processes on one thread while another (state and style loads) sets its
+        detailed parameters: from now on `setParameter` only records the value, and the processing
+        thread applies it with `applyPendingParameters` before its next block. Applying means
+        recomputing filter designs and gain-computer settings that the frame loop reads, so it must
+        not happen on the other thread half-way through a frame. A module used on one thread only
+        (tests, benchmarks) never calls this and applies every change at once. */
+    void deferParameterChanges() noexcept { deferChanges = true; }
+
+    /** Applies the detailed parameters set since the last call (processing thread, once per
+        block); costs one relaxed load when nothing changed. */
+    void applyPendingParameters() noexcept;
+
+    /** The most detailed parameters a module may have (the multiband compressor has 35). */
+    static constexpr int32_t maxParameters = 64;
 
     virtual void setBypassed (bool shouldBeBypassed) { bypassed = shouldBeBypassed; }
     virtual bool isBypassed() const { return bypassed; }
@@ -111,9 +128,19 @@ protected:
     StereoDelayLine compensationDelay;
 
 private:
+    void applyNormalised (int32_t index, float normalised);
+
     const ParameterDescriptor* parameterTable = nullptr;
     int32_t parameterCount = 0;
-    float* normalisedValues = nullptr;
+    float* normalisedValues = nullptr;   // as applied; owned by the processing thread
+
+    // The values set from outside: written by state and style loads on the message thread while
+    // the audio thread may be processing, so single relaxed atomics like every other shared value.
+    // `pendingChanges` has one bit per parameter set but not yet applied; it is published with
+    // release ordering so that the processing thread that sees a bit also sees the value.
+    std::atomic<float> requestedValues[maxParameters] {};
+    std::atomic<uint64_t> pendingChanges { 0 };
+    bool deferChanges = false;
 };
 
 /** Relaxed "raise to at least" of a meter value shared with the editor. */
