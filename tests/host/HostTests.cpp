@@ -76,6 +76,7 @@ TEST (HostView, LoadsWithTwentySixParametersInOrder)
 
     const auto& parameters = plugin->getParameters();
     ASSERT_EQ (parameters.size(), 26);
+    EXPECT_EQ (plugin->getBypassParameter(), parameters[3]) << "the host's bypass is \"Global Bypass\"";
 
     for (int index = 0; index < 26; ++index)
     {
