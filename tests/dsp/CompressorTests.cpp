@@ -1,5 +1,6 @@
 #include "Compressor.h"
 #include "DynamicsTestSupport.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,6 @@ namespace
 {
 constexpr int latency44k = 441;
 
-void setReal (Compressor& c, int32_t index, float real)
-{
-    c.setParameter (index, normalisedFor (c, index, real));
-}
-
 double decibels (double gain)
 {
     return 20.0 * std::log10 (gain);
@@ -27,8 +23,7 @@ double decibels (double gain)
 TEST (CompressorDescriptors, TableMacroAndStateSize)
 {
     Compressor c;
-    struct Row { const char* name; const char* unit; float minimum, maximum, defaultValue; };
-    const Row rows[] = {
+    const std::vector<DescriptorRow> rows = {
         { "Threshold", "dB", -48.0f, 18.0f, 0.0f }, { "Attack", "s", 0.001f, 0.2f, 0.05f },
         { "Release", "s", 0.001f, 0.5f, 0.15f },    { "Ratio", "", 1.0f, 16.0f, 2.0f },
         { "Knee", "dB", 0.0f, 18.0f, 2.0f },        { "Makeup", "dB", 0.0f, 24.0f, 0.0f },
@@ -37,20 +32,7 @@ TEST (CompressorDescriptors, TableMacroAndStateSize)
 
     ASSERT_EQ (c.getNumParameters(), 8);
 
-    for (int32_t i = 0; i < 8; ++i)
-    {
-        const ParameterDescriptor d = c.getParameterDescriptor (i);
-        EXPECT_EQ (d.index, i);
-        EXPECT_EQ (d.kind, 0);
-        EXPECT_STREQ (d.name, rows[i].name);
-        EXPECT_STREQ (d.unit, rows[i].unit);
-        EXPECT_STREQ (d.description, "");
-        EXPECT_EQ (d.labels, nullptr);
-        EXPECT_EQ (d.minimum, rows[i].minimum);
-        EXPECT_EQ (d.maximum, rows[i].maximum);
-        EXPECT_EQ (d.defaultValue, rows[i].defaultValue);
-        EXPECT_FLOAT_EQ (c.getParameter (i), d.normalisedDefault());
-    }
+    expectDescriptorTable (c, rows);
 
     size_t bytes = 0;
     c.getParameterValues (&bytes);

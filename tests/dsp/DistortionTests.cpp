@@ -1,5 +1,6 @@
 #include "Distortion.h"
 #include "FrequencyResponse.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,28 +12,6 @@ using namespace testing_support;
 namespace
 {
 enum Parameter { crossover1, crossover2, crossover3, mixParameter, band1, band2, band3, band4, inputGain, outputGain };
-
-float normalised (const DSPModule& module, int index, float value)
-{
-    const auto d = module.getParameterDescriptor (index);
-    return (value - d.minimum) / (d.maximum - d.minimum);
-}
-
-void setReal (DSPModule& module, int index, float value)
-{
-    module.setParameter (index, normalised (module, index, value));
-}
-
-/** A deterministic noise source, roughly -0.5..0.5. */
-struct Noise
-{
-    unsigned state = 7;
-    float next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return (float) (state >> 8) / 16777216.0f - 0.5f;
-    }
-};
 
 /** Runs a DC level long enough for every band filter to settle and returns the last output. */
 float settledDcOutput (Distortion& distortion, float level)
@@ -49,8 +28,7 @@ float settledDcOutput (Distortion& distortion, float level)
 
 TEST (DistortionInterface, DescriptorsAndMacro)
 {
-    struct Row { const char* name; const char* unit; float minimum, maximum, defaultValue; };
-    const Row rows[] = {
+    const std::vector<DescriptorRow> rows = {
         { "Crossover 1", "Hz", 20, 10000, 100 }, { "Crossover 2", "Hz", 20, 10000, 1000 },
         { "Crossover 3", "Hz", 20, 10000, 7000 }, { "Mix", "", 0, 1, 1 },
         { "Gain Band 1", "dB", -36, 36, 0 }, { "Gain Band 2", "dB", -36, 36, 0 },
@@ -62,19 +40,7 @@ TEST (DistortionInterface, DescriptorsAndMacro)
     ASSERT_EQ (distortion.getNumParameters(), 10);
     EXPECT_EQ (distortion.getLatencySamples(), 0);
 
-    for (int i = 0; i < 10; ++i)
-    {
-        const auto d = distortion.getParameterDescriptor (i);
-        EXPECT_EQ (d.index, i);
-        EXPECT_EQ (d.kind, 0);
-        EXPECT_STREQ (d.name, rows[i].name);
-        EXPECT_STREQ (d.unit, rows[i].unit);
-        EXPECT_STREQ (d.description, "");
-        EXPECT_FLOAT_EQ (d.minimum, rows[i].minimum);
-        EXPECT_FLOAT_EQ (d.maximum, rows[i].maximum);
-        EXPECT_FLOAT_EQ (d.defaultValue, rows[i].defaultValue);
-        EXPECT_FLOAT_EQ (distortion.getParameter (i), normalised (distortion, i, rows[i].defaultValue));
-    }
+    expectDescriptorTable (distortion, rows);
 
     ASSERT_EQ (distortion.getNumMacros(), 1);
     const auto m = distortion.getMacroDescriptor (0);
@@ -149,7 +115,7 @@ TEST (DistortionDrive, HugeDriveIsBoundedByOnePerBand)
     // 72 dB of drive turns a 0.001 DC level into 3.98 before the clipper: the band sits near 1.
     EXPECT_NEAR (settledDcOutput (distortion, 0.001f), 1.0 - std::exp (-0.001 * std::pow (10.0, 72.0 / 20.0)), 1e-4);
 
-    Noise noise;
+    TestNoise noise { 7u };
     float largest = 0.0f;
     for (int n = 0; n < 20000; ++n)
     {
@@ -228,7 +194,7 @@ TEST (DistortionGains, CachedGainsMatchThePerFrameFormula)
         { 4500, -1, 0.0f },
     };
 
-    Noise noise;
+    TestNoise noise { 7u };
     size_t next = 0;
     for (int n = 0; n < 5000; ++n)
     {
@@ -287,7 +253,7 @@ TEST_P (DistortionCompensation, DryPathEqualsTheUnityAllPass)
     setReal (mixZero, mixParameter, 0.0f);
     bypassed.setBypassed (true);
 
-    Noise noise;
+    TestNoise noise { 7u };
     for (int n = 0; n < 4000; ++n)
     {
         const float l = noise.next(), r = noise.next();
@@ -326,7 +292,7 @@ TEST (DistortionChannels, MonoIsTheLeftOfADuplicatedPairAndThreeAreRefused)
         setReal (*d, mixParameter, 0.7f);
     }
 
-    Noise noise;
+    TestNoise noise { 7u };
     for (int n = 0; n < 2000; ++n)
     {
         const float x = noise.next();

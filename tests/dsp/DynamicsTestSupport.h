@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DSPModule.h"
+#include "ModuleTestSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +10,6 @@
 
 namespace dynamics_testing
 {
-
-/** The normalised value that makes parameter `index` of `module` take the real value `real`. */
-inline float normalisedFor (const DSPModule& module, int32_t index, float real)
-{
-    const ParameterDescriptor d = module.getParameterDescriptor (index);
-    return (real - d.minimum) / (d.maximum - d.minimum);
-}
 
 /** Sets every detailed parameter from a list of real values in table order. */
 inline void applyRealValues (DSPModule& module, const std::vector<float>& realValues)

@@ -1,5 +1,6 @@
 #include "FourBandEQ.h"
 #include "FrequencyResponse.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,6 @@ using namespace testing_support;
 namespace
 {
 enum Parameter { lowFreq, lowQ, lowGain, b1Freq, b1Q, b1Gain, b2Freq, b2Q, b2Gain, hiFreq, hiGain };
-
-void setReal (FourBandEQ& eq, int index, float value)
-{
-    const auto d = eq.getParameterDescriptor (index);
-    eq.setParameter (index, (value - d.minimum) / (d.maximum - d.minimum));
-}
 
 std::vector<double> mainImpulse (FourBandEQ& eq, int length = 1 << 16)
 {
@@ -40,8 +35,7 @@ double gainAt (const std::vector<double>& impulse, double f, double rate)
 
 TEST (FourBandEQInterface, DescriptorTable)
 {
-    struct Row { const char* name; const char* unit; float minimum, maximum, defaultValue; const char* description; };
-    const Row rows[] = {
+    const std::vector<DescriptorRow> rows = {
         { "Low Freq", "Hz", 10, 500, 60, "Low Shelf filter Frequency" },
         { "Low Q", "dB", 0.5f, 24, 2, "Low Shelf filter Q value" },
         { "Low Gain", "dB", -24, 24, 0, "Gain level" },
@@ -59,19 +53,7 @@ TEST (FourBandEQInterface, DescriptorTable)
     ASSERT_EQ (eq.getNumParameters(), 11);
     EXPECT_EQ (eq.getLatencySamples(), 0);
 
-    for (int i = 0; i < 11; ++i)
-    {
-        const auto d = eq.getParameterDescriptor (i);
-        EXPECT_EQ (d.index, i);
-        EXPECT_EQ (d.kind, 0);
-        EXPECT_STREQ (d.name, rows[i].name);
-        EXPECT_STREQ (d.unit, rows[i].unit);
-        EXPECT_STREQ (d.description, rows[i].description);
-        EXPECT_FLOAT_EQ (d.minimum, rows[i].minimum);
-        EXPECT_FLOAT_EQ (d.maximum, rows[i].maximum);
-        EXPECT_FLOAT_EQ (d.defaultValue, rows[i].defaultValue);
-        EXPECT_FLOAT_EQ (eq.getParameter (i), (rows[i].defaultValue - rows[i].minimum) / (rows[i].maximum - rows[i].minimum));
-    }
+    expectDescriptorTable (eq, rows);
 }
 
 TEST (FourBandEQInterface, MacrosConvertToMinusOneToOne)

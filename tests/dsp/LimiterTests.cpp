@@ -1,5 +1,6 @@
 #include "DynamicsTestSupport.h"
 #include "Limiter.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,6 @@ using namespace dynamics_testing;
 namespace
 {
 constexpr int latency44k = 133;
-
-void setReal (Limiter& l, int32_t index, float real)
-{
-    l.setParameter (index, normalisedFor (l, index, real));
-}
 
 /** The ceiling the limiter holds, from its own Threshold parameter, computed in double. */
 double ceilingOf (const Limiter& l)

@@ -1,5 +1,6 @@
 #include "MSStereo.h"
 #include "FrequencyResponse.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,6 @@ using namespace testing_support;
 namespace
 {
 enum Parameter { sidesGain, highFreq, highGain, lowFreq, lowGain };
-
-void setReal (DSPModule& module, int index, float value)
-{
-    const auto d = module.getParameterDescriptor (index);
-    module.setParameter (index, (value - d.minimum) / (d.maximum - d.minimum));
-}
-
-struct Noise
-{
-    unsigned state = 11;
-    float next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return (float) (state >> 8) / 16777216.0f - 0.5f;
-    }
-};
 
 /** Left output's response to an impulse fed as L = x, R = rightSign * x. */
 std::vector<double> pairImpulse (MSStereo& stereo, float rightSign)
@@ -42,8 +27,7 @@ std::vector<double> pairImpulse (MSStereo& stereo, float rightSign)
 
 TEST (MSStereoInterface, DescriptorsAndMacro)
 {
-    struct Row { const char* name; const char* unit; float minimum, maximum, defaultValue; const char* description; };
-    const Row rows[] = {
+    const std::vector<DescriptorRow> rows = {
         { "Sides Gain", "dB", -12, 12, 0, "Side channel gain level" },
         { "High Freq", "Hz", 2000, 20000, 9000, "High shelf split frequency" },
         { "High Gain", "dB", -12, 12, 0, "High shelf gain" },
@@ -54,19 +38,7 @@ TEST (MSStereoInterface, DescriptorsAndMacro)
     MSStereo stereo;
     ASSERT_EQ (stereo.getNumParameters(), 5);
     EXPECT_EQ (stereo.getLatencySamples(), 0);
-    for (int i = 0; i < 5; ++i)
-    {
-        const auto d = stereo.getParameterDescriptor (i);
-        EXPECT_EQ (d.index, i);
-        EXPECT_EQ (d.kind, 0);
-        EXPECT_STREQ (d.name, rows[i].name);
-        EXPECT_STREQ (d.unit, rows[i].unit);
-        EXPECT_STREQ (d.description, rows[i].description);
-        EXPECT_FLOAT_EQ (d.minimum, rows[i].minimum);
-        EXPECT_FLOAT_EQ (d.maximum, rows[i].maximum);
-        EXPECT_FLOAT_EQ (d.defaultValue, rows[i].defaultValue);
-        EXPECT_FLOAT_EQ (stereo.getParameter (i), (rows[i].defaultValue - rows[i].minimum) / (rows[i].maximum - rows[i].minimum));
-    }
+    expectDescriptorTable (stereo, rows);
 
     ASSERT_EQ (stereo.getNumMacros(), 1);
     const auto m = stereo.getMacroDescriptor (0);
@@ -152,7 +124,7 @@ TEST_P (MSStereoNeutral, AmountZeroIsTheCompensationAllPass)
         s->reset();
     }
 
-    Noise noise;
+    TestNoise noise { 11u };
     double errorEnergy = 0.0, signalEnergy = 0.0;
     for (int n = 0; n < 20000; ++n)
     {
@@ -239,7 +211,7 @@ TEST (MSStereoGains, CachedGainsMatchThePerFrameFormula)
         { 1500, -2, 1.0f }, { 1800, -1, 1.0f }, { 2100, -2, 0.0f }, { 2400, -1, 0.25f },
     };
 
-    Noise noise;
+    TestNoise noise { 11u };
     size_t next = 0;
     for (int n = 0; n < 2700; ++n)
     {

@@ -2,6 +2,7 @@
 #include "DynamicsTestSupport.h"
 #include "DynamicsVectorMath.h"
 #include "MultibandCompressor.h"
+#include "ModuleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@ using namespace dynamics_testing;
 namespace
 {
 constexpr size_t latency44k = 441;
-
-void setReal (MultibandCompressor& m, int32_t index, float real)
-{
-    m.setParameter (index, normalisedFor (m, index, real));
-}
 
 int32_t bandIndex (int32_t band, int32_t offset)
 {
