@@ -331,9 +331,27 @@ void ValmoraAudioProcessor::recoverFromNonFiniteOutput (juce::AudioBuffer<float>
 
 void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int numChannels, int numSamples) noexcept
 {
+    // The chain order is fixed: hpFilter, then the tap, then preComp, multibandComp, msStereo and
+    // fbEq, then the output gain and the limiter. Calling the member modules by their own type
+    // (not through `chain`) binds every call statically; the per-frame order of operations is the
+    // one `chain`, `tapIndex` and `outputGainIndex` describe.
+    static_assert (tapIndex == 1 && outputGainIndex == 5, "processFrames spells out this chain layout");
+    jassert (chain[2] == &hpFilter && chain[3] == &preComp && chain[4] == &multibandComp && chain[5] == &msStereo
+             && chain[6] == &fbEq && chain[7] == &limiter && chain[0] == &addDist && chain[1] == &addComp);
+
     float* const* channels = buffer.getArrayOfWritePointers();
     const bool solo = addSolo.load (std::memory_order_relaxed);
     float peak = inputPeak.load (std::memory_order_relaxed);
+
+    // Latencies only change with the sample rate and the module settings, both of which are
+    // applied before the frame loop, so the alignment delay is the same for every frame of a block.
+    const int mainLatency = preComp.getLatencySamples() + multibandComp.getLatencySamples()
+                            + msStereo.getLatencySamples() + fbEq.getLatencySamples();
+    const int parallelLatency = addDist.getLatencySamples() + addComp.getLatencySamples();
+    const int difference = mainLatency - parallelLatency;
+
+    if (difference > 0 && difference != addDelay.getDelay())
+        addDelay.setDelay (difference);
 
     for (int sample = 0; sample < numSamples; ++sample)
     {
@@ -346,43 +364,31 @@ void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int
         for (int channel = 0; channel < numChannels; ++channel)
             main[channel] = sanitisedInput (channels[channel][sample]) * in;
 
-        for (int position = 0; position < tapIndex; ++position)
-            chain[(size_t) (2 + position)]->processFrame (main, numChannels);
+        hpFilter.processFrame (main, numChannels);
 
         for (int channel = 0; channel < numChannels; ++channel)
             peak = std::max (peak, main[channel] * main[channel]);
 
         float parallel[2] = { main[0], numChannels > 1 ? main[1] : main[0] };
 
-        int mainLatency = 0;
+        preComp.processFrame (main, numChannels);
+        multibandComp.processFrame (main, numChannels);
+        msStereo.processFrame (main, numChannels);
+        fbEq.processFrame (main, numChannels);
 
-        for (int position = tapIndex; position < outputGainIndex; ++position)
-        {
-            auto* module = chain[(size_t) (2 + position)];
-            module->processFrame (main, numChannels);
-            mainLatency += module->getLatencySamples();
-        }
+        addDist.processFrame (parallel, numChannels);
+        addDist.processCompensation (main, numChannels, false);
+        addComp.processFrame (parallel, numChannels);
+        addComp.processCompensation (main, numChannels, false);
 
-        int parallelLatency = 0;
-
-        for (int position = 0; position < 2; ++position)
-        {
-            auto* module = chain[(size_t) position];
-            module->processFrame (parallel, numChannels);
-            module->processCompensation (main, numChannels, false);
-            parallelLatency += module->getLatencySamples();
-        }
-
-        for (int position = tapIndex; position < outputGainIndex; ++position)
-            chain[(size_t) (2 + position)]->processCompensation (parallel, numChannels, false);
-
-        const int difference = mainLatency - parallelLatency;
+        // The parallel path gets the main path's phase shifts.
+        preComp.processCompensation (parallel, numChannels, false);
+        multibandComp.processCompensation (parallel, numChannels, false);
+        msStereo.processCompensation (parallel, numChannels, false);
+        fbEq.processCompensation (parallel, numChannels, false);
 
         if (difference > 0)
         {
-            if (difference != addDelay.getDelay())
-                addDelay.setDelay (difference);
-
             if (numChannels == 1)
                 parallel[1] = parallel[0];
 
@@ -392,14 +398,10 @@ void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int
         for (int channel = 0; channel < numChannels; ++channel)
             main[channel] = solo ? parallel[channel] * add : main[channel] + parallel[channel] * add;
 
-        for (int position = outputGainIndex; position < numModules - 2; ++position)
-        {
-            if (position == numModules - 3)
-                for (int channel = 0; channel < numChannels; ++channel)
-                    main[channel] *= out;
+        for (int channel = 0; channel < numChannels; ++channel)
+            main[channel] *= out;
 
-            chain[(size_t) (2 + position)]->processFrame (main, numChannels);
-        }
+        limiter.processFrame (main, numChannels);
 
         for (int channel = 0; channel < numChannels; ++channel)
             channels[channel][sample] = main[channel];

@@ -129,8 +129,8 @@ private:
     Distortion addDist;
     Compressor addComp;
 
-    int32_t tapIndex = 1;
-    int32_t outputGainIndex = 5;
+    static constexpr int32_t tapIndex = 1;
+    static constexpr int32_t outputGainIndex = 5;
     std::array<DSPModule*, numModules> chain {};
     std::array<DSPModule*, numModules> modules {};
     std::vector<ParameterDescriptor> hostDescriptors;
