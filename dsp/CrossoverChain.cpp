@@ -82,3 +82,31 @@ void CrossoverChain::reset() noexcept
     for (auto& stage : stages)
         stage.reset();
 }
+
+void StereoCrossoverChain::design (float lowerCrossover, float middleCrossover, float upperCrossover, float sampleRate) noexcept
+{
+    // Lanes as in CrossoverChain::design; its stages 1 to 3 already repeat lanes 0 and 1 in 2 and 3.
+    const float middle[4] = { middleCrossover, middleCrossover, middleCrossover, middleCrossover };
+    const float allPass[4] = { upperCrossover, lowerCrossover, upperCrossover, lowerCrossover };
+    const float outerSplit[4] = { lowerCrossover, lowerCrossover, upperCrossover, upperCrossover };
+
+    shared[0].designSplit (middle, sampleRate);
+    shared[1].designSplit (middle, sampleRate);
+    shared[2].designAllPass (allPass, sampleRate);
+
+    for (auto& channel : outer)
+    {
+        channel[0].designSplit (outerSplit, sampleRate);
+        channel[1].designSplit (outerSplit, sampleRate);
+    }
+}
+
+void StereoCrossoverChain::reset() noexcept
+{
+    for (auto& stage : shared)
+        stage.reset();
+
+    for (auto& channel : outer)
+        for (auto& stage : channel)
+            stage.reset();
+}

@@ -38,11 +38,8 @@ const char* Distortion::getMacroName (int32_t /*index*/) const
 
 void Distortion::reset()
 {
-    for (int channel = 0; channel < 2; ++channel)
-    {
-        mainChains[channel].reset();
-        compensationChains[channel].reset();
-    }
+    mainChains.reset();
+    compensationChains.reset();
 }
 
 void Distortion::setSampleRate (float newSampleRate)
@@ -61,11 +58,8 @@ void Distortion::designCrossovers() noexcept
     if (sampleRate <= 0.0f)
         return;
 
-    for (int channel = 0; channel < 2; ++channel)
-    {
-        mainChains[channel].design (crossover1, crossover2, crossover3, sampleRate);
-        compensationChains[channel].design (crossover1, crossover2, crossover3, sampleRate);
-    }
+    mainChains.design (crossover1, crossover2, crossover3, sampleRate);
+    compensationChains.design (crossover1, crossover2, crossover3, sampleRate);
 }
 
 float Distortion::scaledGain (float decibels) const noexcept
@@ -127,8 +121,8 @@ bool Distortion::processFrame (float* frame, int32_t numChannels)
 
     const float left = frame[0];
     const float right = numChannels == 2 ? frame[1] : left;
-    const FloatVector4 leftBands = mainChains[0].split (left);
-    const FloatVector4 rightBands = mainChains[1].split (right);
+    FloatVector4 leftBands, rightBands;
+    mainChains.split (left, right, leftBands, rightBands);
 
     if (bypassed)
     {
@@ -150,8 +144,17 @@ bool Distortion::processCompensation (float* frame, int32_t numChannels, bool /*
     if (numChannels > 2)
         return false;
 
-    for (int32_t channel = 0; channel < numChannels; ++channel)
-        frame[channel] = compensationChains[channel].split (frame[channel]).sum();
+    if (numChannels == 2)
+    {
+        FloatVector4 left, right;
+        compensationChains.split (frame[0], frame[1], left, right);
+        frame[0] = left.sum();
+        frame[1] = right.sum();
+    }
+    else if (numChannels == 1)
+    {
+        frame[0] = compensationChains.splitFirst (frame[0]).sum();
+    }
 
     return true;
 }

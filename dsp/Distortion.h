@@ -39,8 +39,8 @@ private:
     float scaledGain (float decibels) const noexcept;
     float processChannel (FloatVector4 bands) const noexcept;
 
-    CrossoverChain mainChains[2];
-    CrossoverChain compensationChains[2];
+    StereoCrossoverChain mainChains;
+    StereoCrossoverChain compensationChains;
 
     float inputGainDb = 0.0f;
     float outputGainDb = 0.0f;

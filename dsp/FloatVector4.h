@@ -56,6 +56,12 @@ struct FloatVector4
     /** Lanes {0, 0, 1, 1} of this vector. */
     FloatVector4 duplicateLowPairs() const noexcept { return _mm_shuffle_ps (value, value, _MM_SHUFFLE (1, 1, 0, 0)); }
 
+    /** Lanes {2, 2, 3, 3} of this vector. */
+    FloatVector4 duplicateHighPairs() const noexcept { return _mm_shuffle_ps (value, value, _MM_SHUFFLE (3, 3, 2, 2)); }
+
+    /** Lanes 0 and 1 of `low` followed by lanes 2 and 3 of `high`. */
+    static FloatVector4 lowPairThenHighPair (FloatVector4 low, FloatVector4 high) noexcept { return _mm_shuffle_ps (low.value, high.value, _MM_SHUFFLE (3, 2, 1, 0)); }
+
     /** Sum of the four lanes, added as ((0 + 1) + 2) + 3. */
     float sum() const noexcept
     {
@@ -121,6 +127,8 @@ struct FloatVector4
     }
 
     FloatVector4 duplicateLowPairs() const noexcept { return { value[0], value[0], value[1], value[1] }; }
+    FloatVector4 duplicateHighPairs() const noexcept { return { value[2], value[2], value[3], value[3] }; }
+    static FloatVector4 lowPairThenHighPair (FloatVector4 low, FloatVector4 high) noexcept { return { low.value[0], low.value[1], high.value[2], high.value[3] }; }
 
     float sum() const noexcept { return ((value[0] + value[1]) + value[2]) + value[3]; }
 

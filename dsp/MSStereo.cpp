@@ -42,10 +42,8 @@ const char* MSStereo::getMacroName (int32_t /*index*/) const
 
 void MSStereo::reset()
 {
-    midChain.reset();
-    sideChain.reset();
-    compensationChains[0].reset();
-    compensationChains[1].reset();
+    midSideChains.reset();
+    compensationChains.reset();
 }
 
 void MSStereo::setSampleRate (float newSampleRate)
@@ -64,8 +62,8 @@ void MSStereo::designCrossovers() noexcept
     if (sampleRate <= 0.0f)
         return;
 
-    for (auto* chain : { &midChain, &sideChain, &compensationChains[0], &compensationChains[1] })
-        chain->design (lowFrequency, middleCrossover, highFrequency, sampleRate);
+    midSideChains.design (lowFrequency, middleCrossover, highFrequency, sampleRate);
+    compensationChains.design (lowFrequency, middleCrossover, highFrequency, sampleRate);
 }
 
 void MSStereo::updateGains() noexcept
@@ -119,8 +117,11 @@ bool MSStereo::processFrame (float* frame, int32_t numChannels)
     const float mid = frame[0] + frame[1];
     const float side = frame[0] - frame[1];
 
-    const float midOut = (midChain.split (mid) * midBandGains).sum() * midGain;
-    const float sideOut = (sideChain.split (side) * sideBandGains).sum() * sideGain;
+    FloatVector4 midBands, sideBands;
+    midSideChains.split (mid, side, midBands, sideBands);
+
+    const float midOut = (midBands * midBandGains).sum() * midGain;
+    const float sideOut = (sideBands * sideBandGains).sum() * sideGain;
 
     frame[0] = (midOut + sideOut) * 0.5f;
     frame[1] = (midOut - sideOut) * 0.5f;
@@ -137,8 +138,10 @@ bool MSStereo::processCompensation (float* frame, int32_t numChannels, bool /*wi
     if (numChannels == 1)
         return true;
 
-    for (int32_t channel = 0; channel < 2; ++channel)
-        frame[channel] = compensationChains[channel].split (frame[channel]).sum();
+    FloatVector4 left, right;
+    compensationChains.split (frame[0], frame[1], left, right);
+    frame[0] = left.sum();
+    frame[1] = right.sum();
 
     return true;
 }

@@ -38,8 +38,8 @@ private:
     void designCrossovers() noexcept;
     void updateGains() noexcept;
 
-    CrossoverChain midChain, sideChain;
-    CrossoverChain compensationChains[2];
+    StereoCrossoverChain midSideChains;   // mid in the first channel, side in the second
+    StereoCrossoverChain compensationChains;
 
     float lowFrequency = 100.0f;
     float highFrequency = 9000.0f;

@@ -93,11 +93,8 @@ void MultibandCompressor::reset()
     std::fill (lookahead.get(), lookahead.get() + 2 * lookaheadCapacity, FloatVector4());
     clearCompensationDelay();
 
-    for (int32_t channel = 0; channel < 2; ++channel)
-    {
-        mainChains[channel].reset();
-        compensationChains[channel].reset();
-    }
+    mainChains.reset();
+    compensationChains.reset();
 }
 
 void MultibandCompressor::setSampleRate (float rate)
@@ -130,11 +127,8 @@ void MultibandCompressor::designCrossovers() noexcept
     if (! (sampleRate > 0.0f))
         return;
 
-    for (int32_t channel = 0; channel < 2; ++channel)
-    {
-        mainChains[channel].design (crossover1, crossover2, crossover3, sampleRate);
-        compensationChains[channel].design (crossover1, crossover2, crossover3, sampleRate);
-    }
+    mainChains.design (crossover1, crossover2, crossover3, sampleRate);
+    compensationChains.design (crossover1, crossover2, crossover3, sampleRate);
 }
 
 void MultibandCompressor::updateTimeConstants() noexcept
@@ -278,8 +272,8 @@ bool MultibandCompressor::processFrame (float* frame, int32_t numChannels)
     const float inputLeft = frame[0];
     const float inputRight = numChannels == 2 ? frame[1] : inputLeft;
 
-    const FloatVector4 bandsLeft = mainChains[0].split (inputLeft);
-    const FloatVector4 bandsRight = mainChains[1].split (inputRight);
+    FloatVector4 bandsLeft, bandsRight;
+    mainChains.split (inputLeft, inputRight, bandsLeft, bandsRight);
 
     // The bands leave the lookahead line one window late; the detector works on them now.
     FloatVector4* writeSlot = lookahead.get() + 2 * lookaheadWrite;
@@ -367,10 +361,17 @@ bool MultibandCompressor::processCompensation (float* frame, int32_t numChannels
     if (withDelay)
         delayFrame (frame, numChannels);
 
-    frame[0] = compensationChains[0].split (frame[0]).sum();
-
     if (numChannels == 2)
-        frame[1] = compensationChains[1].split (frame[1]).sum();
+    {
+        FloatVector4 left, right;
+        compensationChains.split (frame[0], frame[1], left, right);
+        frame[0] = left.sum();
+        frame[1] = right.sum();
+    }
+    else
+    {
+        frame[0] = compensationChains.splitFirst (frame[0]).sum();
+    }
 
     return true;
 }

@@ -81,8 +81,8 @@ private:
     void updateTimeConstants() noexcept;
     void designCrossovers() noexcept;
 
-    CrossoverChain mainChains[2];
-    CrossoverChain compensationChains[2];
+    StereoCrossoverChain mainChains;
+    StereoCrossoverChain compensationChains;
 
     // Band lookahead: slot i holds the left bands at 2i and the right bands at 2i + 1. Every
     // band has the same window, so one read position serves all lanes.

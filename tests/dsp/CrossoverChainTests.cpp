@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 using namespace testing_support;
 
 namespace
@@ -63,5 +65,53 @@ TEST (CrossoverBands, ToneLandsInItsBand)
         for (int lane = 0; lane < 4; ++lane)
             if (lane != band)
                 EXPECT_LT (energy[lane], energy[band] * 0.1) << "tone " << tones[band] << " Hz in lane " << lane;
+    }
+}
+
+// The two-channel tree shares its first three stages between the channels; each channel's bands
+// must still be exactly those of a tree of its own, including after frames where only the first
+// channel was split (a mono frame must leave the second channel's filter state alone).
+TEST (StereoCrossover, EachChannelMatchesItsOwnTreeBitForBit)
+{
+    for (const auto& c : { CrossoverCase { 44100.0f, 180.0f, 1000.0f, 6000.0f }, CrossoverCase { 96000.0f, 109.5f, 2287.0f, 5776.0f },
+                           CrossoverCase { 48000.0f, 2000.0f, 1000.0f, 500.0f } })
+    {
+        StereoCrossoverChain stereo;
+        CrossoverChain left, right;
+        stereo.design (c.lower, c.middle, c.upper, c.sampleRate);
+        left.design (c.lower, c.middle, c.upper, c.sampleRate);
+        right.design (c.lower, c.middle, c.upper, c.sampleRate);
+        stereo.reset();
+        left.reset();
+        right.reset();
+
+        uint32_t noise = 7;
+        const auto next = [&noise] { noise = noise * 1664525u + 1013904223u; return (float) (noise >> 8) / 8388608.0f - 1.0f; };
+
+        for (int n = 0; n < 4000; ++n)
+        {
+            const float l = next(), r = 0.5f * next();
+            // Frames 1000 to 1999 are mono: only the first channel runs.
+            const bool firstOnly = n >= 1000 && n < 2000;
+            FloatVector4 stereoLeft, stereoRight;
+
+            if (firstOnly)
+                stereoLeft = stereo.splitFirst (l);
+            else
+                stereo.split (l, r, stereoLeft, stereoRight);
+
+            const FloatVector4 expectedLeft = left.split (l);
+
+            for (int lane = 0; lane < 4; ++lane)
+                ASSERT_EQ (stereoLeft.get (lane), expectedLeft.get (lane)) << "left lane " << lane << " frame " << n;
+
+            if (! firstOnly)
+            {
+                const FloatVector4 expectedRight = right.split (r);
+
+                for (int lane = 0; lane < 4; ++lane)
+                    ASSERT_EQ (stereoRight.get (lane), expectedRight.get (lane)) << "right lane " << lane << " frame " << n;
+            }
+        }
     }
 }
