@@ -1,6 +1,9 @@
 #include "PresetStore.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <iostream>
 
 namespace
@@ -10,11 +13,89 @@ uint32_t readLittleEndianWord (const uint8_t* bytes) noexcept
     return (uint32_t) bytes[0] | ((uint32_t) bytes[1] << 8) | ((uint32_t) bytes[2] << 16) | ((uint32_t) bytes[3] << 24);
 }
 
-/** Children of a folder sorted by full path, upper-cased, so numeric prefixes set the order
-    whatever the letter case. */
+/** Whether a file name is well-formed UTF-8: no stray or missing continuation bytes, no overlong
+    forms (which could hide a NUL or a '/'), no surrogates, nothing above U+10FFFF. */
+bool isStrictUtf8 (const std::string& name) noexcept
+{
+    for (size_t i = 0; i < name.size();)
+    {
+        const auto lead = (unsigned char) name[i];
+
+        if (lead < 0x80)
+        {
+            if (lead == 0)
+                return false;
+
+            ++i;
+            continue;
+        }
+
+        size_t extra;
+        uint32_t codePoint, smallest;
+
+        if ((lead & 0xe0) == 0xc0)      { extra = 1; codePoint = lead & 0x1fu; smallest = 0x80; }
+        else if ((lead & 0xf0) == 0xe0) { extra = 2; codePoint = lead & 0x0fu; smallest = 0x800; }
+        else if ((lead & 0xf8) == 0xf0) { extra = 3; codePoint = lead & 0x07u; smallest = 0x10000; }
+        else return false;
+
+        if (name.size() - i <= extra)
+            return false;
+
+        for (size_t k = 1; k <= extra; ++k)
+        {
+            const auto next = (unsigned char) name[i + k];
+
+            if ((next & 0xc0) != 0x80)
+                return false;
+
+            codePoint = (codePoint << 6) | (next & 0x3fu);
+        }
+
+        if (codePoint < smallest || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+            return false;
+
+        i += extra + 1;
+    }
+
+    return true;
+}
+
+/** Children of a folder (files or folders, as `whatToFind` says) whose names match `pattern`
+    ignoring case, sorted by full path, upper-cased, so numeric prefixes set the order whatever the
+    letter case.
+
+    The folder is read with std::filesystem, not juce::File::findChildFiles: JUCE turns every name
+    it meets into a juce::String on the assumption that it is valid UTF-8, and a name that is not
+    (any program, archive or damaged disk can leave one in a preset folder) makes that conversion
+    read and write past the end of the string's buffer. Such names are skipped here; no preset
+    this plug-in wrote can have one. */
 juce::Array<juce::File> sortedChildren (const juce::File& folder, int whatToFind, const juce::String& pattern)
 {
-    auto children = folder.findChildFiles (whatToFind, false, pattern);
+    juce::Array<juce::File> children;
+    const bool wantFolders = (whatToFind & juce::File::findDirectories) != 0;
+    const bool wantFiles = (whatToFind & juce::File::findFiles) != 0;
+    std::error_code error;
+
+    for (std::filesystem::directory_iterator entry (folder.getFullPathName().toStdString(), error), end;
+         ! error && entry != end; entry.increment (error))
+    {
+        const std::string name = entry->path().filename().string();
+
+        if (! isStrictUtf8 (name))
+            continue;
+
+        std::error_code statusError;
+        const bool isFolder = entry->is_directory (statusError); // follows links, as JUCE does
+
+        if (! (isFolder ? wantFolders : wantFiles))
+            continue;
+
+        const auto fileName = juce::String::fromUTF8 (name.data(), (int) name.size());
+
+        if (fileName.matchesWildcard (pattern, true))
+            children.add (folder.getChildFile (fileName));
+    }
+
     std::sort (children.begin(), children.end(), [] (const juce::File& a, const juce::File& b)
     {
         return a.getFullPathName().toUpperCase().compare (b.getFullPathName().toUpperCase()) < 0;
