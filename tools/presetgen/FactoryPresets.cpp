@@ -115,7 +115,7 @@ bool writePreset (const FactoryPreset& preset, const juce::File& root)
     for (const auto& [name, value] : preset.settings)
     {
         const auto& parameters = processor.getParameters();
-        auto found = std::find_if (parameters.begin(), parameters.end(), [&] (auto* p) { return p->getName (100) == juce::String (name); });
+        auto found = std::find_if (parameters.begin(), parameters.end(), [&parameterName = name] (auto* p) { return p->getName (100) == juce::String (parameterName); });
 
         if (found == parameters.end())
         {
