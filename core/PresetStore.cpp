@@ -335,7 +335,10 @@ juce::MemoryBlock PresetStore::createPresetFileData (const void* blob, size_t si
 
 bool PresetStore::isSafePresetName (const juce::String& name)
 {
-    if (name.trim().isEmpty() || name.containsAnyOf ("/\\") || name.contains (".."))
+    // A leading "~" makes juce::File::getChildFile take the name for an absolute path ("~user"
+    // expands to a home folder, anything else stays relative to the working directory), so such a
+    // preset would be written outside the preset folder.
+    if (name.trim().isEmpty() || name.containsAnyOf ("/\\") || name.contains ("..") || name.startsWithChar ('~'))
         return false;
 
     for (auto character : name)
@@ -374,6 +377,10 @@ bool PresetStore::savePreset (const juce::MemoryBlock& blob, const juce::String&
     }
 
     const auto file = folder.getChildFile (name + "." + fileExtension);
+
+    if (file.getParentDirectory() != folder)
+        return false;
+
     file.deleteFile();
 
     {

@@ -79,7 +79,8 @@ public:
     bool savePreset (const juce::MemoryBlock& blob, const juce::String& name, int categoryIndex);
 
     /** False for a name that could leave the user preset folder or make an unusable file name:
-        empty after trimming, containing "/" or "\\", "..", or any control character (NUL included). */
+        empty after trimming, containing "/" or "\\", "..", or any control character (NUL included),
+        or starting with "~" (which JUCE reads as the start of an absolute path). */
     static bool isSafePresetName (const juce::String& name);
 
     /** The name shown for a file or folder name (see the implementation for the rules). */

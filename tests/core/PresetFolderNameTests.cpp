@@ -88,3 +88,36 @@ TEST (PresetFolderNames, NamesThatAreNotUtf8AreSkippedAndTheRestListed)
     EXPECT_EQ (categories[1].items[0].name, juce::String::fromUTF8 ("Caf\xc3\xa9"));
     EXPECT_NE (store.readPresetFile (1, 0), nullptr);
 }
+
+TEST (PresetFolderNames, SavedPresetNamesNeverLeaveTheUserPresetFolder)
+{
+    // juce::File reads a name starting with "~" as an absolute path: "~root.valmora" would look
+    // for a user "root.valmora", and without one stay a path relative to the working directory.
+    struct Case { const char* name; bool saved; };
+    const Case cases[] = {
+        { "~", false },
+        { "~root", false },
+        { "~no such user", false },
+        { "a~b", true },
+        { "Mix ~", true },
+    };
+
+    const auto root = TestEnvironment::dataRoot();
+    root.getChildFile ("user").deleteRecursively();
+    PresetStore store ("valmora", "group.tarnwick.valmora2", 460, "Valmora", "Factory Presets", "User Presets");
+    const int userCategory = (int) store.getCategories().size() - 1;
+    const auto userRoot = store.getUserRoot();
+    const juce::MemoryBlock blob (476, true);
+
+    for (const auto& testCase : cases)
+    {
+        SCOPED_TRACE (testCase.name);
+        const juce::String fileName = juce::String (testCase.name) + ".valmora";
+        EXPECT_EQ (store.savePreset (blob, testCase.name, userCategory), testCase.saved);
+        EXPECT_EQ (PresetStore::isSafePresetName (testCase.name), testCase.saved);
+        EXPECT_EQ (juce::File (userRoot.getFullPathName() + "/" + fileName).existsAsFile(), testCase.saved);
+        EXPECT_FALSE (std::filesystem::exists (std::filesystem::current_path() / fileName.toStdString()));
+    }
+
+    root.getChildFile ("user").deleteRecursively();
+}
