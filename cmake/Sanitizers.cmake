@@ -50,5 +50,15 @@ if(VALMORA_SANITIZE OR VALMORA_FUZZ)
     endforeach()
 
     add_link_options(-fsanitize=${VALMORA_SANITIZE})
+
+    # The sanitizer runtimes live in the executable that loads the plug-in (the host test, the
+    # renderer), never in a shared library, so the plug-in must be allowed to leave their symbols
+    # undefined; JUCE links it with --no-undefined, which the later -z undefs overrides.
+    function(valmora_allow_runtime_symbols_in_plugin)
+        if(TARGET Valmora_VST3)
+            set_property(TARGET Valmora_VST3 APPEND PROPERTY LINK_OPTIONS "-Wl,-z,undefs")
+        endif()
+    endfunction()
+    cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL valmora_allow_runtime_symbols_in_plugin)
     message(STATUS "Sanitizers: ${VALMORA_SANITIZE}; fuzz targets: ${VALMORA_FUZZ}")
 endif()

@@ -7,6 +7,8 @@ packages=(
     juce-modules-source
     libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the sanitizer builds and the fuzzers (scripts/sanitize.sh, scripts/fuzz.sh)
+    clang libclang-rt-14-dev
     # JUCE's system dependencies on Linux (Debian's JUCE ships without its bundled codecs)
     libfreetype-dev libfontconfig1-dev libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev
     libxext-dev libasound2-dev libpng-dev libjpeg-dev zlib1g-dev

@@ -7,3 +7,8 @@ scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
 ctest --test-dir build --output-on-failure -j 2
+
+# The tests again under AddressSanitizer + UndefinedBehaviorSanitizer, the threading test under
+# ThreadSanitizer, and every fuzz target for a bounded time (README: "Sanitizers and fuzzing").
+scripts/sanitize.sh
+scripts/fuzz.sh "${VALMORA_FUZZ_SECONDS:-60}"
