@@ -314,11 +314,13 @@ bool MultibandCompressor::processFrame (float* frame, int32_t numChannels)
     const FloatVector4 reductionDb = FloatVector4::sqrt (envelope);
     const FloatVector4 netGainDb = makeupVector - reductionDb;
 
-    alignas (16) float meter[numBands];
-    (one - dynamics_math::decibelsToGain (zero - reductionDb)).store (meter);
+    // The meters hold the largest reduction in dB; the reader turns it into 1 - 10^(-dB/20),
+    // which grows with the reduction, so the frame loop needs no exponential for them.
+    alignas (16) float reductionLanes[numBands];
+    reductionDb.store (reductionLanes);
 
     for (int32_t band = 0; band < numBands; ++band)
-        raiseHeldValue (bandMeter[band], meter[band]);
+        raiseHeldValue (bandMeter[band], reductionLanes[band]);
 
     // The release for the next frame: the automatic choice where a band asks for it.
     const FloatVector4 automatic = FloatVector4::selectGreater (netGainDb, FloatVector4::broadcast (CompressorCore::automaticReleaseSwitchDb),
@@ -378,5 +380,6 @@ bool MultibandCompressor::processCompensation (float* frame, int32_t numChannels
 
 float MultibandCompressor::getAndResetMeterValue (int32_t band)
 {
-    return bandMeter[band].exchange (0.0f, std::memory_order_relaxed);
+    const float reductionDb = bandMeter[band].exchange (0.0f, std::memory_order_relaxed);
+    return (FloatVector4::broadcast (1.0f) - dynamics_math::decibelsToGain (FloatVector4() - FloatVector4::broadcast (reductionDb))).get (0);
 }

@@ -120,7 +120,7 @@ private:
     float automaticLongCoeff = 1.0f;
 
     FloatVector4 envelope;
-    std::atomic<float> bandMeter[numBands];
+    std::atomic<float> bandMeter[numBands];   // largest gain reduction in dB since the last read
 
     int32_t integerSampleRate = 44100;
     float sampleRate = 0.0f;
