@@ -86,29 +86,41 @@ void TWMeasuring::addBlock (const float* const* channels, int numChannels, int n
 
     if (isLevelEnabled())
     {
+        double channelPeak[2] = {};
+        double estimate[2] = {};
+
         for (int channel = 0; channel < numChannels; ++channel)
         {
             peakResetPending[channel].store (false, std::memory_order_relaxed);
-            double channelPeak = peak[channel].load (std::memory_order_relaxed);
-            double estimate = rmsState[channel];
-            const float* samples = channels[channel];
+            channelPeak[channel] = peak[channel].load (std::memory_order_relaxed);
+            estimate[channel] = rmsState[channel];
+        }
 
-            for (int n = 0; n < numSamples; ++n)
+        // Both channels in one pass: each estimate waits on a division by its previous value, and
+        // two independent chains side by side take little longer than one.
+        for (int n = 0; n < numSamples; ++n)
+        {
+            for (int channel = 0; channel < numChannels; ++channel)
             {
-                const double x = samples[n];
-                channelPeak = std::max (channelPeak, std::fabs (x));
+                const double x = channels[channel][n];
+                channelPeak[channel] = std::max (channelPeak[channel], std::fabs (x));
 
                 // Newton-style running square root of the mean square; the estimate is kept away
                 // from zero so the division stays finite.
-                if (estimate > -1.0e-8 && estimate < 1.0e-8)
-                    estimate = estimate < 0.0 ? -1.0e-8 : 1.0e-8;
+                double e = estimate[channel];
 
-                estimate = std::min (6.0, estimate + rmsCoeff * (x * x / estimate - estimate));
+                if (e > -1.0e-8 && e < 1.0e-8)
+                    e = e < 0.0 ? -1.0e-8 : 1.0e-8;
+
+                estimate[channel] = std::min (6.0, e + rmsCoeff * (x * x / e - e));
             }
+        }
 
-            rmsState[channel] = estimate;
-            peak[channel].store (channelPeak, std::memory_order_relaxed);
-            rmsShown[channel].store (estimate, std::memory_order_relaxed);
+        for (int channel = 0; channel < numChannels; ++channel)
+        {
+            rmsState[channel] = estimate[channel];
+            peak[channel].store (channelPeak[channel], std::memory_order_relaxed);
+            rmsShown[channel].store (estimate[channel], std::memory_order_relaxed);
         }
     }
 
