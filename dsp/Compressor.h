@@ -11,7 +11,7 @@
     of reach (144 dB) and removes the makeup, so the envelope releases to unity while the latency,
     and therefore the alignment of the chain, stays the same.
 */
-class Compressor : public DSPModule
+class Compressor final : public DSPModule
 {
 public:
     enum ParameterIndex

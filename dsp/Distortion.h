@@ -11,7 +11,7 @@
     unclipped bands so that dry and wet share the crossover's phase. The "DIST" macro scales every
     gain in dB from nothing (0) to its full setting (1).
 */
-class Distortion : public DSPModule
+class Distortion final : public DSPModule
 {
 public:
     Distortion();

@@ -12,7 +12,7 @@
     The two channels travel as one four-lane vector {L, R, L, R} (mono fills all four lanes), so
     every filter runs once per frame for both channels.
 */
-class FourBandEQ : public DSPModule
+class FourBandEQ final : public DSPModule
 {
 public:
     FourBandEQ();

@@ -11,7 +11,7 @@
     Linkwitz-Riley pair), which has the high-pass path's phase and unity magnitude, for signals
     that must stay aligned with the filtered one without being filtered.
 */
-class HPFilter : public DSPModule
+class HPFilter final : public DSPModule
 {
 public:
     HPFilter();

@@ -11,7 +11,7 @@
     fraction of the same amounts so that loudness stays steady, and the pair converted back. The
     "STEREO" macro scales all three gains in dB from nothing (0) to their full setting (1).
 */
-class MSStereo : public DSPModule
+class MSStereo final : public DSPModule
 {
 public:
     MSStereo();

@@ -20,7 +20,7 @@
     at 0 and no band gain leaves material below full scale all-passed and delayed by the 10 ms
     window; `processCompensation` reproduces exactly that for paths that bypass the module.
 */
-class MultibandCompressor : public DSPModule
+class MultibandCompressor final : public DSPModule
 {
 public:
     static constexpr int32_t numBands = 4;
