@@ -110,3 +110,9 @@ void StereoCrossoverChain::reset() noexcept
         for (auto& stage : channel)
             stage.reset();
 }
+
+FloatVector4 StereoCrossoverChain::splitFirst (float x) noexcept
+{
+    const FloatVector4 halves = shared[2].processLowPair (shared[1].processLowPair (shared[0].processLowPair (FloatVector4::broadcast (x))));
+    return outer[0][1].process (outer[0][0].process (halves.duplicateLowPairs()));
+}

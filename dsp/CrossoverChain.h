@@ -86,12 +86,10 @@ public:
         rightBands = outer[1][1].process (outer[1][0].process (halves.duplicateHighPairs()));
     }
 
-    /** Splits a sample of the first channel only; the second channel's state is left as it was. */
-    FloatVector4 splitFirst (float x) noexcept
-    {
-        const FloatVector4 halves = shared[2].processLowPair (shared[1].processLowPair (shared[0].processLowPair (FloatVector4::broadcast (x))));
-        return outer[0][1].process (outer[0][0].process (halves.duplicateLowPairs()));
-    }
+    /** Splits a sample of the first channel only; the second channel's state is left as it was.
+        Out of line: it serves mono frames only, and inlined next to `split` it leads the compiler
+        to load both paths' coefficients up front, which slows the stereo path. */
+    FloatVector4 splitFirst (float x) noexcept;
 
 private:
     CrossoverSection shared[3];     // lanes 0, 1: first channel; lanes 2, 3: second channel
