@@ -353,58 +353,105 @@ void ValmoraAudioProcessor::processFrames (juce::AudioBuffer<float>& buffer, int
     if (difference > 0 && difference != addDelay.getDelay())
         addDelay.setDelay (difference);
 
-    for (int sample = 0; sample < numSamples; ++sample)
+    // Each module runs over a run of frames before the next module takes them. A module's state
+    // belongs to it alone, so every module still sees exactly the frames, in exactly the order,
+    // of the frame-by-frame chain, and the output is the same bit for bit; but one module's
+    // frames are independent of each other apart from its own filter and envelope state, so the
+    // processor can overlap consecutive frames instead of waiting on the whole chain per frame.
+    constexpr int runLength = 64;
+
+    for (int start = 0; start < numSamples; start += runLength)
     {
-        const float add = addGain.next();
-        const float in = inputGain.next();
-        const float out = outputGain.next();
+        const int count = std::min (runLength, numSamples - start);
+        float main[runLength][2];
+        float parallel[runLength][2];
+        float add[runLength], out[runLength];
 
-        float main[2] = { 0.0f, 0.0f };
-
-        for (int channel = 0; channel < numChannels; ++channel)
-            main[channel] = sanitisedInput (channels[channel][sample]) * in;
-
-        hpFilter.processFrame (main, numChannels);
-
-        for (int channel = 0; channel < numChannels; ++channel)
-            peak = std::max (peak, main[channel] * main[channel]);
-
-        float parallel[2] = { main[0], numChannels > 1 ? main[1] : main[0] };
-
-        preComp.processFrame (main, numChannels);
-        multibandComp.processFrame (main, numChannels);
-        msStereo.processFrame (main, numChannels);
-        fbEq.processFrame (main, numChannels);
-
-        addDist.processFrame (parallel, numChannels);
-        addDist.processCompensation (main, numChannels, false);
-        addComp.processFrame (parallel, numChannels);
-        addComp.processCompensation (main, numChannels, false);
-
-        // The parallel path gets the main path's phase shifts.
-        preComp.processCompensation (parallel, numChannels, false);
-        multibandComp.processCompensation (parallel, numChannels, false);
-        msStereo.processCompensation (parallel, numChannels, false);
-        fbEq.processCompensation (parallel, numChannels, false);
-
-        if (difference > 0)
+        for (int n = 0; n < count; ++n)
         {
-            if (numChannels == 1)
-                parallel[1] = parallel[0];
+            add[n] = addGain.next();
+            const float in = inputGain.next();
+            out[n] = outputGain.next();
 
-            addDelay.process (parallel[0], parallel[1]);
+            main[n][0] = main[n][1] = 0.0f;
+
+            for (int channel = 0; channel < numChannels; ++channel)
+                main[n][channel] = sanitisedInput (channels[channel][start + n]) * in;
         }
 
-        for (int channel = 0; channel < numChannels; ++channel)
-            main[channel] = solo ? parallel[channel] * add : main[channel] + parallel[channel] * add;
+        for (int n = 0; n < count; ++n)
+            hpFilter.processFrame (main[n], numChannels);
 
-        for (int channel = 0; channel < numChannels; ++channel)
-            main[channel] *= out;
+        for (int n = 0; n < count; ++n)
+        {
+            for (int channel = 0; channel < numChannels; ++channel)
+                peak = std::max (peak, main[n][channel] * main[n][channel]);
 
-        limiter.processFrame (main, numChannels);
+            parallel[n][0] = main[n][0];
+            parallel[n][1] = numChannels > 1 ? main[n][1] : main[n][0];
+        }
 
-        for (int channel = 0; channel < numChannels; ++channel)
-            channels[channel][sample] = main[channel];
+        for (int n = 0; n < count; ++n)
+            preComp.processFrame (main[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            multibandComp.processFrame (main[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            msStereo.processFrame (main[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            fbEq.processFrame (main[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            addDist.processFrame (parallel[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            addDist.processCompensation (main[n], numChannels, false);
+
+        for (int n = 0; n < count; ++n)
+            addComp.processFrame (parallel[n], numChannels);
+
+        for (int n = 0; n < count; ++n)
+            addComp.processCompensation (main[n], numChannels, false);
+
+        // The parallel path gets the main path's phase shifts.
+        for (int n = 0; n < count; ++n)
+            preComp.processCompensation (parallel[n], numChannels, false);
+
+        for (int n = 0; n < count; ++n)
+            multibandComp.processCompensation (parallel[n], numChannels, false);
+
+        for (int n = 0; n < count; ++n)
+            msStereo.processCompensation (parallel[n], numChannels, false);
+
+        for (int n = 0; n < count; ++n)
+            fbEq.processCompensation (parallel[n], numChannels, false);
+
+        for (int n = 0; n < count; ++n)
+        {
+            if (difference > 0)
+            {
+                if (numChannels == 1)
+                    parallel[n][1] = parallel[n][0];
+
+                addDelay.process (parallel[n][0], parallel[n][1]);
+            }
+
+            for (int channel = 0; channel < numChannels; ++channel)
+                main[n][channel] = solo ? parallel[n][channel] * add[n] : main[n][channel] + parallel[n][channel] * add[n];
+
+            for (int channel = 0; channel < numChannels; ++channel)
+                main[n][channel] *= out[n];
+        }
+
+        for (int n = 0; n < count; ++n)
+        {
+            limiter.processFrame (main[n], numChannels);
+
+            for (int channel = 0; channel < numChannels; ++channel)
+                channels[channel][start + n] = main[n][channel];
+        }
     }
 
     inputPeak.store (peak, std::memory_order_relaxed);
