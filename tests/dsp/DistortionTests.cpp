@@ -181,8 +181,7 @@ TEST (DistortionGains, CachedGainsMatchThePerFrameFormula)
     distortion.reset();
     reference.design (48000.0f);
 
-    struct Change { int frame; int parameter; float value; };
-    const Change changes[] = {
+    const ScheduledChange changes[] = {
         { 500, -1, 0.5f },              // macro
         { 1000, outputGain, 6.0f },
         { 1500, band3, -20.0f },
@@ -200,22 +199,7 @@ TEST (DistortionGains, CachedGainsMatchThePerFrameFormula)
     {
         if (next < std::size (changes) && changes[next].frame == n)
         {
-            const auto& c = changes[next++];
-            if (c.parameter == -1)
-            {
-                distortion.setMacroValue (0, c.value);
-                reference.amount = c.value;
-            }
-            else if (c.parameter == -2)
-            {
-                distortion.setBypassed (c.value > 0.5f);
-                reference.bypassed = c.value > 0.5f;
-            }
-            else
-            {
-                setReal (distortion, c.parameter, c.value);
-                reference.real[c.parameter] = distortion.getParameterDescriptor (c.parameter).toRealValue (distortion.getParameter (c.parameter));
-            }
+            applyScheduledChange (distortion, reference, changes[next++]);
         }
 
         const float l = noise.next(), r = noise.next();

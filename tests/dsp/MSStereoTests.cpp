@@ -205,8 +205,7 @@ TEST (MSStereoGains, CachedGainsMatchThePerFrameFormula)
     stereo.reset();
     reference.design (48000.0f);
 
-    struct Change { int frame; int parameter; float value; };
-    const Change changes[] = {
+    const ScheduledChange changes[] = {
         { 300, -1, 0.5f }, { 600, lowGain, -30.0f }, { 900, highGain, -12.0f }, { 1200, sidesGain, 12.0f },
         { 1500, -2, 1.0f }, { 1800, -1, 1.0f }, { 2100, -2, 0.0f }, { 2400, -1, 0.25f },
     };
@@ -217,22 +216,7 @@ TEST (MSStereoGains, CachedGainsMatchThePerFrameFormula)
     {
         if (next < std::size (changes) && changes[next].frame == n)
         {
-            const auto& c = changes[next++];
-            if (c.parameter == -1)
-            {
-                stereo.setMacroValue (0, c.value);
-                reference.amount = c.value;
-            }
-            else if (c.parameter == -2)
-            {
-                stereo.setBypassed (c.value > 0.5f);
-                reference.bypassed = c.value > 0.5f;
-            }
-            else
-            {
-                setReal (stereo, c.parameter, c.value);
-                reference.real[c.parameter] = stereo.getParameterDescriptor (c.parameter).toRealValue (stereo.getParameter (c.parameter));
-            }
+            applyScheduledChange (stereo, reference, changes[next++]);
         }
 
         float a[2] = { noise.next(), noise.next() };

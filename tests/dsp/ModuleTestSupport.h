@@ -67,3 +67,37 @@ struct TestNoise
         return (float) (state >> 8) / 16777216.0f - 0.5f;
     }
 };
+
+/** One step of a scripted sequence of changes: at `frame`, set `parameter` to the real `value`,
+    or with parameter `macroChange` the first macro, or with `bypassChange` the bypass (value > 0.5). */
+struct ScheduledChange
+{
+    static constexpr int macroChange = -1;
+    static constexpr int bypassChange = -2;
+
+    int frame;
+    int parameter;
+    float value;
+};
+
+/** Applies a scheduled change to a module and mirrors it into an independent reference model,
+    which offers `amount`, `bypassed` and `real[]` (the real value of every detailed parameter). */
+template <typename Reference>
+void applyScheduledChange (DSPModule& module, Reference& reference, const ScheduledChange& change)
+{
+    if (change.parameter == ScheduledChange::macroChange)
+    {
+        module.setMacroValue (0, change.value);
+        reference.amount = change.value;
+    }
+    else if (change.parameter == ScheduledChange::bypassChange)
+    {
+        module.setBypassed (change.value > 0.5f);
+        reference.bypassed = change.value > 0.5f;
+    }
+    else
+    {
+        setReal (module, change.parameter, change.value);
+        reference.real[change.parameter] = module.getParameterDescriptor (change.parameter).toRealValue (module.getParameter (change.parameter));
+    }
+}
