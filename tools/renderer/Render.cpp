@@ -2,6 +2,8 @@
 // loads it (JUCE's VST3 hosting), and writes the processed WAV with a short report.
 
 #include "DemoMix.h"
+#include "PresetStore.h"
+#include "ValmoraAudioProcessor.h"
 
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -207,42 +209,29 @@ bool writeWav (const juce::File& file, const juce::AudioBuffer<float>& buffer, d
     return writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
 }
 
-/** Finds "Category/Name" among the installed factory and user presets. */
-juce::File findInstalledPreset (const juce::String& categoryAndName)
+/** The payload of a preset given as a file path or as "Category/Name" of an installed preset,
+    read and checked by the plug-in's own preset store. */
+std::optional<juce::MemoryBlock> readPreset (const juce::String& source)
 {
-    const auto category = categoryAndName.upToFirstOccurrenceOf ("/", false, false);
-    const auto name = categoryAndName.fromFirstOccurrenceOf ("/", false, false);
+    PresetStore store ("valmora", "group.tarnwick.valmora2", ValmoraAudioProcessor::legacyPresetBlobSize,
+                       "Valmora", "Factory Presets", "User Presets");
+    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (source);
+    std::unique_ptr<juce::MemoryBlock> data;
 
-    auto displayName = [] (const juce::String& fileName, bool stripPrefix)
+    if (file.existsAsFile())
     {
-        auto shown = stripPrefix && fileName.containsChar ('_') ? fileName.fromFirstOccurrenceOf ("_", false, false) : fileName;
-        return shown.upToLastOccurrenceOf (".", false, false).isNotEmpty() && shown.containsChar ('.')
-                   ? shown.upToLastOccurrenceOf (".", false, false).removeCharacters (".")
-                   : shown;
-    };
-
-    const auto overrideRoot = juce::SystemStats::getEnvironmentVariable ("VALMORA_DATA_ROOT", {});
-    const juce::File common = overrideRoot.isNotEmpty() ? juce::File (overrideRoot).getChildFile ("common")
-                                                        : juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory);
-    const juce::File user = overrideRoot.isNotEmpty() ? juce::File (overrideRoot).getChildFile ("user")
-                                                      : juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory);
-
-    const juce::File roots[] = { common.getChildFile ("Tarnwick/Valmora/Factory Presets"), user.getChildFile ("Tarnwick/Valmora/User Presets") };
-
-    for (const auto& root : roots)
+        data = std::make_unique<juce::MemoryBlock>();
+        file.loadFileAsData (*data);
+    }
+    else if (store.findPreset (source.upToFirstOccurrenceOf ("/", false, false), source.fromFirstOccurrenceOf ("/", false, false)))
     {
-        for (const auto& folder : root.findChildFiles (juce::File::findDirectories, false))
-        {
-            if (displayName (folder.getFileName(), true) != category)
-                continue;
-
-            for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.valmora"))
-                if (displayName (file.getFileName(), true) == name)
-                    return file;
-        }
+        data = store.readPresetFile (store.getCurrentPreset().categoryIndex, store.getCurrentPreset().itemIndex);
     }
 
-    return {};
+    if (data == nullptr)
+        return std::nullopt;
+
+    return store.unpackPresetData (data->getData(), data->getSize());
 }
 
 int run (const Options& options)
@@ -328,39 +317,25 @@ int run (const Options& options)
 
     if (options.preset.isNotEmpty())
     {
-        auto presetFile = juce::File::getCurrentWorkingDirectory().getChildFile (options.preset);
+        const auto payload = readPreset (options.preset);
 
-        if (! presetFile.existsAsFile())
-            presetFile = findInstalledPreset (options.preset);
-
-        juce::MemoryBlock presetData;
-
-        if (! presetFile.existsAsFile() || ! presetFile.loadFileAsData (presetData) || presetData.getSize() < 460)
+        if (! payload.has_value())
         {
-            std::cerr << "error: preset not found or unreadable: " << options.preset << "\n";
+            std::cerr << "error: preset not found or not a Valmora preset: " << options.preset << "\n";
             return 1;
         }
 
-        // A preset file is a 16-byte header and a preset blob (or a bare 460-byte legacy blob).
-        // The host state is the same blob with six host-only words (reserved words, flag and the
-        // current preset's hashes, all zero here) before the band gains, so the preset is turned
-        // into a host state and loaded the way a host restores a project.
-        const auto* bytes = static_cast<const uint8_t*> (presetData.getData());
-        const bool hasHeader = bytes[0] == 'n' && bytes[1] == 'r' && bytes[2] == 'a' && bytes[3] == 'T';
-        const size_t offset = hasHeader ? 16 : 0;
-        const size_t payloadSize = presetData.getSize() - offset;
-        constexpr size_t fieldsBeforeHostWords = 460;
+        // The host state is the preset blob with six host-only words (reserved words, flag and
+        // the current preset's hashes, all zero here) before the band gains, so the preset is
+        // turned into a host state and loaded the way a host restores a project.
+        const auto* bytes = static_cast<const uint8_t*> (payload->getData());
+        constexpr size_t fieldsBeforeHostWords = ValmoraAudioProcessor::legacyPresetBlobSize;
+        const size_t payloadSize = payload->getSize();
 
-        if (payloadSize < fieldsBeforeHostWords)
-        {
-            std::cerr << "error: not a Valmora preset: " << presetFile.getFullPathName() << "\n";
-            return 1;
-        }
-
-        juce::MemoryBlock state (bytes + offset, fieldsBeforeHostWords);
+        juce::MemoryBlock state (bytes, fieldsBeforeHostWords);
         const uint8_t hostWords[24] = {};
         state.append (hostWords, sizeof (hostWords));
-        state.append (bytes + offset + fieldsBeforeHostWords, payloadSize - fieldsBeforeHostWords);
+        state.append (bytes + fieldsBeforeHostWords, payloadSize - fieldsBeforeHostWords);
         // JUCE's VST3 hosting keeps a plug-in's state as the component's state stream inside a
         // small XML document; the component stream is exactly the plug-in's own state blob.
         juce::XmlElement hostState ("VST3PluginState");
