@@ -49,6 +49,26 @@ inline void prepare (ValmoraAudioProcessor& processor, int channels, int blockSi
     processor.prepareToPlay (48000.0, blockSize);
 }
 
+/** One stereo processor for a whole fuzzing run, prepared at 48 kHz, with the host state it
+    started from (to return to between inputs). */
+struct PreparedProcessor
+{
+    PreparedProcessor()
+    {
+        prepare (processor, 2, 64);
+        processor.saveState (start, false);
+    }
+
+    ValmoraAudioProcessor processor;
+    juce::MemoryBlock start;
+};
+
+inline PreparedProcessor& preparedProcessor()
+{
+    static PreparedProcessor instance;
+    return instance;
+}
+
 /** Runs a few short blocks of a tone well above full scale through the processor and aborts if a
     NaN or infinity comes out, or the meters read NaN: whatever a loaded state holds, it must never
     produce that. */

@@ -24,24 +24,6 @@ const char* const presetNames[] = {
     "UPPER.VALMORA", "no_extension", "01_Default.valmora.bak", " leading_space.valmora",
 };
 
-struct Prepared
-{
-    Prepared()
-    {
-        fuzz::prepare (processor, 2, 64);
-        processor.saveState (start, false);
-    }
-
-    ValmoraAudioProcessor processor;
-    juce::MemoryBlock start;
-};
-
-Prepared& prepared()
-{
-    static Prepared instance;
-    return instance;
-}
-
 void writeWord (juce::MemoryOutputStream& stream, uint32_t word)
 {
     stream.writeInt ((int) word);
@@ -185,7 +167,7 @@ void populate (FuzzedDataProvider& input, const juce::File& factoryRoot, const j
 
 void loadAndRender (const juce::MemoryBlock& payload)
 {
-    auto& state = prepared();
+    auto& state = fuzz::preparedProcessor();
     state.processor.loadState (state.start.getData(), (int) state.start.getSize(), false);
     state.processor.loadState (payload.getData(), (int) payload.getSize(), true);
     fuzz::checkProcessedOutputIsFinite (state.processor, 2);
@@ -195,7 +177,7 @@ void loadAndRender (const juce::MemoryBlock& payload)
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
     fuzz::initialise();
-    prepared();
+    fuzz::preparedProcessor();
     return 0;
 }
 
@@ -276,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     // straight into "User Presets", never anywhere else.
     const auto saveName = stringFromInput (input.ConsumeRandomLengthString (40));
     juce::MemoryBlock blob;
-    prepared().processor.saveState (blob, true);
+    fuzz::preparedProcessor().processor.saveState (blob, true);
     const bool saved = store.savePreset (blob, saveName, (int) store.getCategories().size() - 1);
 
     if (saved && ! PresetStore::isSafePresetName (saveName))

@@ -16,25 +16,7 @@ uint32_t wordAt (const uint8_t* bytes)
     return (uint32_t) bytes[0] | ((uint32_t) bytes[1] << 8) | ((uint32_t) bytes[2] << 16) | ((uint32_t) bytes[3] << 24);
 }
 
-struct Prepared
-{
-    Prepared()
-    {
-        fuzz::prepare (processor, 2, 64);
-        processor.saveState (start, false);
-    }
-
-    ValmoraAudioProcessor processor;
-    juce::MemoryBlock start;
-};
-
-Prepared& prepared()
-{
-    static Prepared instance;
-    return instance;
-}
-
-ValmoraAudioProcessor& processor() { return prepared().processor; }
+ValmoraAudioProcessor& processor() { return fuzz::preparedProcessor().processor; }
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
@@ -76,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     // What the preset manager does with an accepted payload, from the same state every time so
     // that a crash reproduces from its input alone.
-    processor().loadState (prepared().start.getData(), (int) prepared().start.getSize(), false);
+    processor().loadState (fuzz::preparedProcessor().start.getData(), (int) fuzz::preparedProcessor().start.getSize(), false);
     processor().loadState (payload->getData(), (int) payload->getSize(), true);
     fuzz::checkProcessedOutputIsFinite (processor(), 2);
     fuzz::checkSavedValuesAreNormalised (processor(), true);
