@@ -38,14 +38,7 @@ TEST (CompressorDescriptors, TableMacroAndStateSize)
     c.getParameterValues (&bytes);
     EXPECT_EQ (bytes, 32u);
 
-    ASSERT_EQ (c.getNumMacros(), 1);
-    const ParameterDescriptor macro = c.getMacroDescriptor (0);
-    EXPECT_STREQ (macro.name, "COMP");
-    EXPECT_STREQ (macro.unit, "%");
-    EXPECT_STREQ (macro.description, "Compression amount.");
-    EXPECT_EQ (macro.minimum, 0.0f);
-    EXPECT_EQ (macro.maximum, 1.0f);
-    EXPECT_STREQ (c.getMacroName (0), "Comp Amount");
+    expectMacroTable (c, { { "COMP", "Compression amount.", "Comp Amount" } });
     EXPECT_EQ (c.getMacroValue (0), 0.0f);
 }
 

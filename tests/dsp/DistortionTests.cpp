@@ -42,15 +42,7 @@ TEST (DistortionInterface, DescriptorsAndMacro)
 
     expectDescriptorTable (distortion, rows);
 
-    ASSERT_EQ (distortion.getNumMacros(), 1);
-    const auto m = distortion.getMacroDescriptor (0);
-    EXPECT_STREQ (m.name, "DIST");
-    EXPECT_STREQ (m.unit, "%");
-    EXPECT_STREQ (m.description, "Distortion amount.");
-    EXPECT_FLOAT_EQ (m.minimum, 0.0f);
-    EXPECT_FLOAT_EQ (m.maximum, 1.0f);
-    EXPECT_FLOAT_EQ (m.defaultValue, 0.0f);
-    EXPECT_STREQ (distortion.getMacroName (0), "Dist Amount");
+    expectMacroTable (distortion, { { "DIST", "Distortion amount.", "Dist Amount" } });
     EXPECT_EQ (distortion.getMacroValue (0), 0.0f);
     distortion.setMacroValue (0, 0.7f);
     EXPECT_EQ (distortion.getMacroValue (0), 0.7f);

@@ -59,25 +59,10 @@ TEST (FourBandEQInterface, DescriptorTable)
 TEST (FourBandEQInterface, MacrosConvertToMinusOneToOne)
 {
     FourBandEQ eq;
-    ASSERT_EQ (eq.getNumMacros(), 2);
-
-    const char* names[] = { "BASS", "TREBLE" };
-    const char* descriptions[] = { "Bass amount.", "Treble amount." };
-    const char* hostNames[] = { "Bass Amount", "Treble Amount" };
+    expectMacroTable (eq, { { "BASS", "Bass amount.", "Bass Amount", -1.0f }, { "TREBLE", "Treble amount.", "Treble Amount", -1.0f } });
 
     for (int i = 0; i < 2; ++i)
-    {
-        const auto d = eq.getMacroDescriptor (i);
-        EXPECT_STREQ (d.name, names[i]);
-        EXPECT_STREQ (d.unit, "%");
-        EXPECT_STREQ (d.description, descriptions[i]);
-        EXPECT_EQ (d.labels, nullptr);
-        EXPECT_FLOAT_EQ (d.minimum, -1.0f);
-        EXPECT_FLOAT_EQ (d.maximum, 1.0f);
-        EXPECT_FLOAT_EQ (d.defaultValue, 0.0f);
-        EXPECT_STREQ (eq.getMacroName (i), hostNames[i]);
         EXPECT_FLOAT_EQ (eq.getMacroValue (i), 0.5f);
-    }
 
     eq.setMacroValue (0, 0.25f);
     eq.setMacroValue (1, 1.0f);

@@ -40,15 +40,7 @@ TEST (MSStereoInterface, DescriptorsAndMacro)
     EXPECT_EQ (stereo.getLatencySamples(), 0);
     expectDescriptorTable (stereo, rows);
 
-    ASSERT_EQ (stereo.getNumMacros(), 1);
-    const auto m = stereo.getMacroDescriptor (0);
-    EXPECT_STREQ (m.name, "STEREO");
-    EXPECT_STREQ (m.unit, "%");
-    EXPECT_STREQ (m.description, "Stereo algoritm amount. This parameter is not neccessary reflecting the stereo spread.");
-    EXPECT_FLOAT_EQ (m.minimum, 0.0f);
-    EXPECT_FLOAT_EQ (m.maximum, 1.0f);
-    EXPECT_FLOAT_EQ (m.defaultValue, 0.0f);
-    EXPECT_STREQ (stereo.getMacroName (0), "Stereo Width");
+    expectMacroTable (stereo, { { "STEREO", "Stereo algoritm amount. This parameter is not neccessary reflecting the stereo spread.", "Stereo Width" } });
     EXPECT_EQ (stereo.getMacroValue (0), 0.0f);
     stereo.setMacroValue (0, 0.6f);
     EXPECT_EQ (stereo.getMacroValue (0), 0.6f);

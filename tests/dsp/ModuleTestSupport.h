@@ -56,6 +56,37 @@ inline void expectDescriptorTable (const DSPModule& module, const std::vector<De
     EXPECT_EQ (bytes, 4 * rows.size());
 }
 
+/** One expected macro control: its descriptor fields and the name the host shows. */
+struct MacroRow
+{
+    const char* name;
+    const char* description;
+    const char* hostName;
+    float minimum = 0.0f;
+};
+
+/** Checks a module's macro controls: count, descriptors (unit "%", range up to 1, default 0) and
+    host names. */
+inline void expectMacroTable (const DSPModule& module, const std::vector<MacroRow>& rows)
+{
+    ASSERT_EQ (module.getNumMacros(), (int32_t) rows.size());
+
+    for (int32_t i = 0; i < (int32_t) rows.size(); ++i)
+    {
+        const auto& row = rows[(size_t) i];
+        SCOPED_TRACE (row.name);
+        const ParameterDescriptor d = module.getMacroDescriptor (i);
+        EXPECT_STREQ (d.name, row.name);
+        EXPECT_STREQ (d.unit, "%");
+        EXPECT_STREQ (d.description, row.description);
+        EXPECT_EQ (d.labels, nullptr);
+        EXPECT_FLOAT_EQ (d.minimum, row.minimum);
+        EXPECT_FLOAT_EQ (d.maximum, 1.0f);
+        EXPECT_FLOAT_EQ (d.defaultValue, 0.0f);
+        EXPECT_STREQ (module.getMacroName (i), row.hostName);
+    }
+}
+
 /** A small deterministic noise source in -0.5 .. 0.5. */
 struct TestNoise
 {

@@ -72,19 +72,13 @@ TEST (MultibandDescriptors, NamesRangesMacrosAndStateSize)
     m.getParameterValues (&bytes);
     EXPECT_EQ (bytes, 140u);
 
-    ASSERT_EQ (m.getNumMacros(), 4);
-    const char* macroNames[] = { "LOW", "LOW MID", "HIGH MID", "HIGH" };
-    const char* hostNames[] = { "MB Low Amount", "MB Low Mid Amount", "MB High Mid Amount", "MB High Amount" };
-    const char* descriptions[] = { "Low band compression amount.", "Low mid band compression amount.",
-                                   "High mid band compression amount.", "High band compression amount." };
+    expectMacroTable (m, { { "LOW", "Low band compression amount.", "MB Low Amount" },
+                           { "LOW MID", "Low mid band compression amount.", "MB Low Mid Amount" },
+                           { "HIGH MID", "High mid band compression amount.", "MB High Mid Amount" },
+                           { "HIGH", "High band compression amount.", "MB High Amount" } });
+
     for (int32_t i = 0; i < 4; ++i)
     {
-        const ParameterDescriptor d = m.getMacroDescriptor (i);
-        EXPECT_STREQ (d.name, macroNames[i]);
-        EXPECT_STREQ (d.unit, "%");
-        EXPECT_STREQ (d.description, descriptions[i]);
-        EXPECT_EQ (d.maximum, 1.0f);
-        EXPECT_STREQ (m.getMacroName (i), hostNames[i]);
         EXPECT_EQ (m.getMacroValue (i), 0.0f);
         EXPECT_EQ (m.bandEnabled[i].load(), 1.0f);
     }
